@@ -1,0 +1,29 @@
+// In-memory byte streams named by handles, for handing a record to a worker thread and back,
+// and for reading a text line by line. The registry of open streams is process-wide and safe
+// to use from several threads; one stream is used by one thread at a time.
+#pragma once
+
+#include <cstdint>
+
+#include "text/Types.h"
+
+namespace quelpath {
+
+using StreamHandle = int32_t;  // non-zero while open
+
+StreamHandle Stream_Open();
+void Stream_Close(StreamHandle handle);  // a handle that is not open is ignored
+// The operations below fail (false, empty text, at end) on a handle that is not open.
+bool Stream_SeekStart(StreamHandle handle);
+bool Stream_WriteText(StreamHandle handle, const Text& text);
+// The next line: up to LF, NUL or 0x1A (never a second byte of a two-byte character), without
+// a final CR. Empty at the end of the data.
+Text Stream_ReadLine(StreamHandle handle);
+bool Stream_AtEnd(StreamHandle handle);
+// Each member as a 4-byte little-endian length and its bytes; no count, no end mark.
+bool Stream_WriteBytesList(StreamHandle handle, const BytesList& list);
+// Reads as many members as `list` holds; on a short stream returns false and leaves the
+// position where it was.
+bool Stream_ReadBytesList(StreamHandle handle, BytesList& list);
+
+}  // namespace quelpath

@@ -5,6 +5,10 @@
 
 namespace quelpath {
 
+TextList Address_Lines(const Text& source) {
+  return Text_Split(Text_Trim(source), lit::kLineBreak);
+}
+
 Text Address_ExtractLink(const Text& page) {
   const Text afterSave = Text_AfterLast(page, lit::kMarkerSave);
   const Text beforeDownload = Text_BeforeFirst(afterSave, lit::kMarkerDownload);
@@ -13,8 +17,7 @@ Text Address_ExtractLink(const Text& page) {
 }
 
 void Address_ResolveAll(WindowAccess& window, const PageSource& pageSource) {
-  const Text source = Text_Trim(window.GetContent(Control::编辑框_原地址));
-  const TextList lines = Text_Split(source, lit::kLineBreak);
+  const TextList lines = Address_Lines(window.GetContent(Control::编辑框_原地址));
   window.SetContent(Control::编辑框_实际下载地址, Text());
 
   const int count = lines.count();

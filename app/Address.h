@@ -25,6 +25,9 @@ class WindowAccess {
 // process window events, so the batch that calls it can be entered again meanwhile.
 using PageSource = std::function<Text(const Text& address)>;
 
+// The pasted source as the batch sees it: trimmed at both ends, split at every "\r\n".
+TextList Address_Lines(const Text& source);
+
 // The download link of a share page: the href value of the anchor that stands after the last
 // "转存到我的百度云" and before the next "下载", with every "amp;" removed. Empty when missing.
 Text Address_ExtractLink(const Text& page);

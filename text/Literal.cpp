@@ -1,8 +1,6 @@
 #include "text/Literal.h"
 
-#include <unicode/ucnv.h>
-
-#include <string>
+#include "text/Code.h"
 
 namespace quelpath {
 
@@ -11,16 +9,7 @@ const Text& Literal::text() const {
   return *text_;
 }
 
-Text Literal_Convert(std::string_view utf8) {
-  if (utf8.empty()) return Text();
-  std::string out(utf8.size() * 2 + 2, '\0');
-  UErrorCode err = U_ZERO_ERROR;
-  const int32_t n = ucnv_convert("windows-936-2000", "UTF-8", out.data(),
-                                 static_cast<int32_t>(out.size()), utf8.data(),
-                                 static_cast<int32_t>(utf8.size()), &err);
-  if (U_FAILURE(err)) return Text();
-  out.resize(static_cast<std::size_t>(n));
-  return Text(std::move(out));
-}
+// The table, best fit and "?" of the page conversions, so a literal matches the text it marks.
+Text Literal_Convert(std::string_view utf8) { return Code_Utf8ToGbk(Text(utf8)); }
 
 }  // namespace quelpath

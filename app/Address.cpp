@@ -1,9 +1,22 @@
 #include "app/Address.h"
 
 #include "app/Literals.h"
+#include "fetch/Literals.h"
+#include "text/Code.h"
 #include "text/Text.h"
 
 namespace quelpath {
+
+Text Address_FetchPage(const Text& line, const FetchOptions& options, PageStatus* status) {
+  Text address = line;  // Page_Fetch completes its own copy; the batch does not use it again
+  const Bytes body = Page_Fetch(address, options);
+  if (status) {
+    *status = body.empty()                                           ? PageStatus::Empty
+              : body.view() == lit::kTimeoutMessage.text().view() ? PageStatus::TimedOut
+                                                                     : PageStatus::Page;
+  }
+  return Code_Utf8BytesToLocal(body);
+}
 
 TextList Address_Lines(const Text& source) {
   return Text_Split(Text_Trim(source), lit::kLineBreak);

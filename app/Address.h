@@ -3,6 +3,7 @@
 
 #include <functional>
 
+#include "fetch/Page.h"
 #include "text/Types.h"
 
 namespace quelpath {
@@ -24,6 +25,13 @@ class WindowAccess {
 // Turns one address into the text of its page; never fails (an empty page instead). It may
 // process window events, so the batch that calls it can be entered again meanwhile.
 using PageSource = std::function<Text(const Text& address)>;
+
+enum class PageStatus { Page, Empty, TimedOut };
+
+// The window's page source: Page_Fetch of the line with `options`, decoded from UTF-8.
+// `status`, when given, tells a page from an empty answer and from the time-out message.
+Text Address_FetchPage(const Text& line, const FetchOptions& options = {},
+                       PageStatus* status = nullptr);
 
 // The pasted source as the batch sees it: trimmed at both ends, split at every "\r\n".
 TextList Address_Lines(const Text& source);

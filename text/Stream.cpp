@@ -1,5 +1,6 @@
 // The registry of open streams and the operations on one stream.
 #include "text/Stream.h"
+#include "text/Text.h"
 
 #include <climits>
 #include <cstdint>
@@ -231,9 +232,13 @@ bool Stream_SeekStart(StreamHandle handle) {
 }
 
 bool Stream_WriteText(StreamHandle handle, const Text& text) {
+  return Stream_WriteBytes(handle, Text_ToBytes(text));
+}
+
+bool Stream_WriteBytes(StreamHandle handle, const Bytes& bytes) {
   return WithStream(handle, false, [&](Stream& s) {
-    if (!s.Reserve(text.view().size())) return false;
-    s.Put(text.view().data(), text.view().size());
+    if (!s.Reserve(bytes.view().size())) return false;
+    s.Put(bytes.view().data(), bytes.view().size());
     return true;
   });
 }

@@ -16,6 +16,8 @@ void Stream_Close(StreamHandle handle);  // a handle that is not open is ignored
 // The operations below fail (false, empty text, at end) on a handle that is not open.
 bool Stream_SeekStart(StreamHandle handle);
 bool Stream_WriteText(StreamHandle handle, const Text& text);
+// The bytes as they are, zero bytes included (no length field, no terminator).
+bool Stream_WriteBytes(StreamHandle handle, const Bytes& bytes);
 // The next line: up to LF, NUL or 0x1A (never a second byte of a two-byte character), without
 // a final CR; the position moves past that byte, or to the end when there is none, so a loop
 // of Stream_ReadLine while !Stream_AtEnd always ends. Empty at the end of the data. A lead byte
